@@ -1,0 +1,30 @@
+// Serial-port library: ports are named by their COM number; there are no handles.
+// Lines are delivered whole, without CR/LF, at most 255 characters per rs_gets.
+#pragma once
+
+#if defined(_WIN32)
+#  if defined(RS232_BUILD)
+#    define RS232_API __declspec(dllexport)
+#  elif defined(RS232_STATIC)
+#    define RS232_API
+#  else
+#    define RS232_API __declspec(dllimport)
+#  endif
+#else
+#  define RS232_API __attribute__((visibility("default")))
+#endif
+
+extern "C" {
+
+enum { rs_line_buffer_size = 256 };
+
+// Opens COM<port> at baud_rate, 8 data bits, no parity, one stop bit; -1 when it cannot be opened, else 0.
+RS232_API short rs_open(unsigned short port, int baud_rate);
+// Nonzero when a whole line is ready for rs_gets; may wait up to about 10 ms for data. 0 for a closed or lost port.
+RS232_API short rs_size(unsigned short port);
+// Moves the next line into buffer (rs_line_buffer_size bytes), terminated; returns its length, or -1 when none is ready.
+RS232_API short rs_gets(unsigned short port, char* buffer);
+// Closes the port; 0, or -1 when it was not open.
+RS232_API short rs_close(unsigned short port);
+
+}
