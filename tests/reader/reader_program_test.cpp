@@ -2,6 +2,7 @@
 // byte, the exit status, and the calls that release the port and wait at the prompt.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -152,6 +153,8 @@ std::vector<scenario> scenarios() {
     }
     return list;
 }
+
+void PrintTo(const scenario& s, std::ostream* os) { *os << s.name; }
 
 class reader_run : public ::testing::TestWithParam<scenario> {};
 
