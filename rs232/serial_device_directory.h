@@ -1,0 +1,11 @@
+// Where the Linux library looks for tty devices ("/dev" unless redirected). Tests and the simulated
+// demo point it at a folder holding links such as ttyUSB0 -> a pseudo-terminal.
+#pragma once
+
+namespace rs232 {
+
+// Sets the device folder for later rs_open calls; nullptr restores "/dev". 0, or -1 when the path
+// does not fit (the setting is then unchanged).
+int set_device_directory(const char* path);
+
+}  // namespace rs232
