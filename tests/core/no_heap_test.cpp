@@ -49,7 +49,9 @@ void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 // C allocations: with the sanitizer its allocator reports them; with glibc alone the program's own
 // malloc family takes the place of the C library's, inside the C library too (sscanf, newlocale).
 #if defined(HEAP_COUNT_WITH_SANITIZER)
-#  include <sanitizer/allocator_interface.h>
+// Part of the sanitizer runtime's public interface; declared here as not every toolchain ships its header.
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*malloc_hook)(const volatile void*, std::size_t),
+                                                         void (*free_hook)(const volatile void*));
 namespace {
 void sanitizer_malloc_hook(const volatile void*, std::size_t) { note_allocation(); }
 void sanitizer_free_hook(const volatile void*) {}
