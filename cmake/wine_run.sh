@@ -23,11 +23,18 @@ if [ "$arch" = win32 ] && ! "$loader" --version >/dev/null 2>&1; then
 fi
 
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=$arch
-if [ ! -f "$prefix/system.reg" ]; then
+# system.reg appears while wineboot still runs, so a marker written after it tells a finished prefix.
+ready=$prefix/wine_run.ready
+if [ ! -f "$ready" ]; then
   mkdir -p "$(dirname "$prefix")"
   (
     flock 9
-    [ -f "$prefix/system.reg" ] || { "$loader" wineboot -i >/dev/null 2>&1; wineserver -w; }
+    # Under the lock nobody else is creating it: a system.reg here is from a finished creation.
+    if [ ! -f "$ready" ] && [ ! -f "$prefix/system.reg" ]; then
+      "$loader" wineboot -i >/dev/null 2>&1
+      wineserver -w
+    fi
+    [ -f "$prefix/system.reg" ] && : >"$ready"
   ) 9>"$prefix.lock"
 fi
 exec "$loader" "$@"
