@@ -125,7 +125,8 @@ const expected_port fixture_ports[] = {
     {36, "Cypress USB-to-Serial Port", "USB\\VID_04B4&PID_5500&REV_0000", "/dev/ttyUSB3", "Cypress USB-to-Serial Port (COM36)"},
     {37, "ArkMicro USB-to-Serial Port", "USB\\VID_6547&PID_0232&REV_0001", "/dev/ttyUSB4",
      "ArkMicro USB-to-Serial Port (COM37)"},
-    {38, "USB Serial Port", "FTDIBUS\\VID_0403+PID_6010\\0000", "/dev/ttyUSB5", "USB Serial Port (COM38)"},
+    {38, "USB Serial Port", "FTDIBUS\\VID_0403+PID_6010+FT4XYZB\\0000", "/dev/ttyUSB5", "USB Serial Port (COM38)"},
+    {39, "USB Serial Port", "FTDIBUS\\VID_0403+PID_6015\\0000", "/dev/ttyUSB6", "USB Serial Port (COM39)"},
     {43, "USB Serial", "USB\\VID_1A86&PID_7523&REV_0264", "/dev/ttyUSB10", "USB Serial (COM43)"},
     {44, "USB Serial Device", "USB\\VID_1234&PID_5678&REV_0100", "/dev/ttyUSB11", "USB Serial Device (COM44)"},
     {65, "u-blox GNSS receiver", "USB\\VID_1546&PID_01A8&REV_0301", "/dev/ttyACM0", "u-blox GNSS receiver (COM65)"},
@@ -147,9 +148,12 @@ protected:
         tree.usb_serial("ttyUSB3", usb + "/1-4", "cypress_m8", 0);
         tree.usb_device(usb + "/1-5", "6547", "0232", "0001", nullptr, nullptr, nullptr);
         tree.usb_serial("ttyUSB4", usb + "/1-5", "ark3116", 0);
-        // Second channel of a dual FTDI chip without a serial number: recognised by vendor alone.
-        tree.usb_device(usb + "/1-6", "0403", "6010", "0700", "FTDI", "Dual RS232-HS", nullptr);
+        // Second channel of a dual FTDI chip: interface 1 is letter B.
+        tree.usb_device(usb + "/1-6", "0403", "6010", "0700", "FTDI", "Dual RS232-HS", "FT4XYZ");
         tree.usb_serial("ttyUSB5", usb + "/1-6", "ftdi_sio", 1);
+        // An FTDI chip with no serial number, driven by a driver of another name: recognised by vendor.
+        tree.usb_device(usb + "/1-10", "0403", "6015", "1000", nullptr, nullptr, nullptr);
+        tree.usb_serial("ttyUSB6", usb + "/1-10", "usbserial_generic", 0);
         tree.usb_device(usb + "/1-7", "1a86", "7523", "0264", nullptr, "USB Serial", nullptr);
         tree.usb_serial("ttyUSB10", usb + "/1-7", "ch341-uart", 0);
         tree.usb_device(usb + "/1-8", "1234", "5678", "0100", nullptr, nullptr, nullptr);
@@ -253,7 +257,7 @@ TEST_F(sysfs_source_test, adapter_types_pick_the_same_hardware_as_on_windows)
     };
     const type_case cases[] = {
         {port_device_type_acpi_pnp, {1, 3}},
-        {port_device_type_ftdi, {34, 38}},
+        {port_device_type_ftdi, {34, 38, 39}},
         {port_device_type_cp210x, {35}},
         {port_device_type_prolific, {33}},
         {port_device_type_cypress, {36}},
