@@ -31,6 +31,7 @@ wine_devices_add_map 'LowerCase' com9                   # not COM: ignored
 wine_devices_add_map 'NotAString' 9 dword               # not a string: ignored
 wine_devices_add_map 'TooLong' "COM8$(printf 'x%.0s' $(seq 300))"   # larger than the buffer: ignored
 wine_devices_add_map 'LongFits' "COM5$(printf 'y%.0s' $(seq 250))"  # 255 bytes with its NUL: kept, cut
+wine_devices_add_map 'JustTooLong' "COM2$(printf 'z%.0s' $(seq 251))"  # 256 bytes with its NUL: ignored
 
 ys=$(printf 'y%.0s' $(seq 27))
 
