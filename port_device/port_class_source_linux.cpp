@@ -56,7 +56,11 @@ void read_link_name(const char* dir, const char* name, char* out, int out_size)
     if (length <= 0) return;
     target[length] = '\0';
     const char* slash = std::strrchr(target, '/');
-    std::snprintf(out, static_cast<size_t>(out_size), "%s", slash != nullptr ? slash + 1 : target);
+    const char* base = slash != nullptr ? slash + 1 : target;
+    size_t copied = std::strlen(base);
+    if (copied >= static_cast<size_t>(out_size)) copied = static_cast<size_t>(out_size) - 1;  // cut, as the caller's field demands
+    std::memcpy(out, base, copied);
+    out[copied] = '\0';
 }
 
 // Cuts path at its last slash; false when nothing is left to climb to.
