@@ -8,9 +8,13 @@ scripts/setup.sh
 failed=()
 for preset in native sanitize win32 win64; do
   echo "=== $preset"
-  if ! { cmake --preset "$preset" >/dev/null &&
-         cmake --build --preset "$preset" -j2 >/dev/null &&
-         ctest --preset "$preset" -j2; }; then
+  log=build/$preset-build.log
+  mkdir -p build
+  if ! { cmake --preset "$preset" >"$log" 2>&1 &&
+         cmake --build --preset "$preset" -j2 >>"$log" 2>&1; }; then
+    tail -n 40 "$log"
+    failed+=("$preset")
+  elif ! ctest --preset "$preset" -j2; then
     failed+=("$preset")
   fi
 done
