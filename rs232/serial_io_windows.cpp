@@ -1,5 +1,5 @@
 // Windows serial ports: COM<n> is \\.\COM<n>, opened overlapped so that waiting for received data
-// can time out (WaitCommEvent on EV_RXCHAR), while reads return at once with what is there.
+// can time out (WaitCommEvent on EV_RXCHAR), while reads take only what is already queued.
 #include <windows.h>
 
 #include <cstdio>
@@ -14,7 +14,6 @@ enum { device_count = 8, highest_port = 255 };
 
 struct windows_port {
     bool in_use;
-    bool waiting;  // a WaitCommEvent is outstanding on wait_state
     HANDLE handle;
     HANDLE wait_event;
     HANDLE read_event;
@@ -67,12 +66,6 @@ bool configure(HANDLE handle, int baud_rate) {
 }
 
 void release(windows_port* port) {
-    if (port->waiting) {
-        CancelIo(port->handle);
-        DWORD ignored;
-        GetOverlappedResult(port->handle, &port->wait_state, &ignored, TRUE);
-        port->waiting = false;
-    }
     if (port->handle != INVALID_HANDLE_VALUE) {
         CloseHandle(port->handle);
     }
@@ -108,7 +101,6 @@ int serial_io_open(int port_number, int baud_rate) {
                                FILE_FLAG_OVERLAPPED, nullptr);
     port->wait_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     port->read_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    port->waiting = false;
     port->in_use = true;
     if (port->handle == INVALID_HANDLE_VALUE || port->wait_event == nullptr || port->read_event == nullptr ||
         !configure(port->handle, baud_rate)) {
@@ -118,43 +110,58 @@ int serial_io_open(int port_number, int baud_rate) {
     return device;
 }
 
-int serial_io_wait(int device, int timeout_ms) {
-    windows_port* port = device_at(device);
-    if (port == nullptr) {
-        return -1;
-    }
+namespace {
+
+// Bytes waiting in the driver's receive queue, or -1 when the port is gone.
+int queued_bytes(windows_port* port) {
     DWORD errors = 0;
     COMSTAT status;
     if (!ClearCommError(port->handle, &errors, &status)) {
         return -1;
     }
-    if (status.cbInQue > 0) {
-        return 1;
+    return status.cbInQue > 0x7fffffff ? 0x7fffffff : static_cast<int>(status.cbInQue);
+}
+
+// Ends an outstanding overlapped operation, waiting a bounded time for the cancellation to land.
+void cancel(windows_port* port, OVERLAPPED* state) {
+    CancelIo(port->handle);
+    if (WaitForSingleObject(state->hEvent, 100) == WAIT_OBJECT_0) {
+        DWORD ignored;
+        GetOverlappedResult(port->handle, state, &ignored, FALSE);
     }
-    if (!port->waiting) {
-        ZeroMemory(&port->wait_state, sizeof port->wait_state);
-        port->wait_state.hEvent = port->wait_event;
-        ResetEvent(port->wait_event);
-        port->event_mask = 0;
-        if (WaitCommEvent(port->handle, &port->event_mask, &port->wait_state)) {
-            return 1;
-        }
-        if (GetLastError() != ERROR_IO_PENDING) {
-            return -1;
-        }
-        port->waiting = true;
-    }
-    // An outstanding wait is kept across calls, so no received byte slips between two waits.
-    const DWORD result = WaitForSingleObject(port->wait_event, timeout_ms < 0 ? 0 : static_cast<DWORD>(timeout_ms));
-    if (result == WAIT_TIMEOUT) {
-        return 0;
-    }
-    port->waiting = false;
-    DWORD ignored;
-    if (result != WAIT_OBJECT_0 || !GetOverlappedResult(port->handle, &port->wait_state, &ignored, FALSE)) {
+}
+
+}  // namespace
+
+int serial_io_wait(int device, int timeout_ms) {
+    windows_port* port = device_at(device);
+    if (port == nullptr) {
         return -1;
     }
-    return 1;
+    const int queued = queued_bytes(port);
+    if (queued != 0) {
+        return queued > 0 ? 1 : -1;
+    }
+    ZeroMemory(&port->wait_state, sizeof port->wait_state);
+    port->wait_state.hEvent = port->wait_event;
+    ResetEvent(port->wait_event);
+    port->event_mask = 0;
+    if (WaitCommEvent(port->handle, &port->event_mask, &port->wait_state)) {
+        return 1;
+    }
+    if (GetLastError() != ERROR_IO_PENDING) {
+        return -1;
+    }
+    const DWORD result = WaitForSingleObject(port->wait_event, timeout_ms < 0 ? 0 : static_cast<DWORD>(timeout_ms));
+    if (result == WAIT_OBJECT_0) {
+        DWORD ignored;
+        return GetOverlappedResult(port->handle, &port->wait_state, &ignored, FALSE) ? 1 : -1;
+    }
+    // Nothing is left outstanding between calls: a pending wait would hold the port (under Wine
+    // even the process's exit) until the next byte comes.
+    cancel(port, &port->wait_state);
+    const int late = queued_bytes(port);
+    return late == 0 ? 0 : (late > 0 ? 1 : -1);
 }
 
 int serial_io_read(int device, char* buffer, int size) {
@@ -162,17 +169,27 @@ int serial_io_read(int device, char* buffer, int size) {
     if (port == nullptr) {
         return -1;
     }
-    if (size <= 0) {
-        return 0;
+    // Asking only for what is queued keeps ReadFile from waiting, whatever the driver makes of
+    // the timeouts on an overlapped handle.
+    const int queued = queued_bytes(port);
+    if (queued <= 0 || size <= 0) {
+        return queued < 0 ? -1 : 0;
     }
     OVERLAPPED read_state;
     ZeroMemory(&read_state, sizeof read_state);
     read_state.hEvent = port->read_event;
     ResetEvent(port->read_event);
     DWORD count = 0;
-    if (!ReadFile(port->handle, buffer, static_cast<DWORD>(size), &count, &read_state)) {
-        // The timeouts make the read complete at once; pending is only a formality here.
-        if (GetLastError() != ERROR_IO_PENDING || !GetOverlappedResult(port->handle, &read_state, &count, TRUE)) {
+    const DWORD wanted = static_cast<DWORD>(queued < size ? queued : size);
+    if (!ReadFile(port->handle, buffer, wanted, &count, &read_state)) {
+        if (GetLastError() != ERROR_IO_PENDING) {
+            return -1;
+        }
+        if (WaitForSingleObject(port->read_event, 100) != WAIT_OBJECT_0) {
+            cancel(port, &read_state);
+            return 0;
+        }
+        if (!GetOverlappedResult(port->handle, &read_state, &count, FALSE)) {
             return -1;
         }
     }
