@@ -159,6 +159,23 @@ TEST_F(simulator_run, repeat_runs_until_terminated) {
     EXPECT_EQ(wait_exit(), 0);
 }
 
+TEST_F(simulator_run, device_option_writes_to_an_existing_terminal) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const std::string device = ptsname(master);
+    EXPECT_EQ(start({"--device", device, "--scenario", "--no-fix", "1", "--fixes", "0", "--hold-ms", "0"}),
+              "device: " + device);
+    EXPECT_EQ(wait_exit(), 0);
+    // What the simulator wrote into the terminal comes out of its other side.
+    std::string received;
+    char chunk[256];
+    for (ssize_t count; (count = read(master, chunk, sizeof chunk)) > 0;) received.append(chunk, static_cast<size_t>(count));
+    EXPECT_EQ(received, "$GPGGA,120000.00,,,,,0,00,99.99,,,,,,*65\r\n");
+    close(master);
+}
+
 TEST_F(simulator_run, bad_command_lines_fail_with_status_one) {
     const std::vector<std::vector<std::string>> bad = {
         {},
