@@ -104,7 +104,7 @@ int serial_io_wait(int device, int timeout_ms) {
     entry.revents = 0;
     const int result = poll(&entry, 1, timeout_ms < 0 ? 0 : timeout_ms);
     if (result < 0) {
-        return errno == EINTR ? 0 : -1;
+        return errno == EINTR ? 1 : -1;  // a signal: let the caller look and wait again
     }
     if (result > 0 && (entry.revents & POLLNVAL) != 0) {
         return -1;
