@@ -38,6 +38,17 @@ const port_entry* picked_entry(int k) {
     return &port_table[index];
 }
 
+// Copies one text field of the k-th selected entry into out; -1, leaving out untouched, when k is out of range.
+template <int size>
+int copy_picked_text(int k, char* out, char (port_entry::*field)[size]) {
+    const port_entry* entry = picked_entry(k);
+    if (entry == nullptr || out == nullptr) {
+        return -1;
+    }
+    copy_text(out, size, entry->*field);
+    return 0;
+}
+
 bool port_number_selected(int port_number) {
     const int picked = selection_size();
     for (int k = 0; k < picked; ++k) {
@@ -112,28 +123,13 @@ int get_port_number(int index) {
 }
 
 int get_port_name(int index, char* out) {
-    const port_entry* entry = picked_entry(index);
-    if (entry == nullptr || out == nullptr) {
-        return -1;
-    }
-    copy_text(out, port_name_size, entry->port_name);
-    return 0;
+    return copy_picked_text(index, out, &port_entry::port_name);
 }
 
 int get_port_device_name(int index, char* out) {
-    const port_entry* entry = picked_entry(index);
-    if (entry == nullptr || out == nullptr) {
-        return -1;
-    }
-    copy_text(out, device_name_size, entry->port_device_name);
-    return 0;
+    return copy_picked_text(index, out, &port_entry::port_device_name);
 }
 
 int get_port_device_name2(int index, char* out) {
-    const port_entry* entry = picked_entry(index);
-    if (entry == nullptr || out == nullptr) {
-        return -1;
-    }
-    copy_text(out, device_name_size, entry->port_device_name2);
-    return 0;
+    return copy_picked_text(index, out, &port_entry::port_device_name2);
 }
