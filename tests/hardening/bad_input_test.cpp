@@ -1,7 +1,8 @@
 // Bad calls across the exported functions, made as a client program makes them: through the
 // shared port device library and the serial library, in a process whose state starts untouched.
 // Each bad call must give its documented result and leave the table, the selection and the
-// caller's buffer as they were.
+// caller's buffer as they were. Built a second time on Linux over a sysfs tree with several ports,
+// so that the calls also meet a full table and selection.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -13,7 +14,73 @@
 #include "port_device.h"
 #include "rs232.h"
 
+#if defined(BAD_INPUT_SYSFS_FIXTURE)
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "linux_sysfs.h"
+#endif
+
 namespace {
+
+#if defined(BAD_INPUT_SYSFS_FIXTURE)
+namespace fs = std::filesystem;
+
+void write_file(const fs::path& path, const std::string& text) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// Two Prolific adapters, an FTDI adapter and two UARTs.
+class sysfs_ports : public ::testing::Environment {
+public:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "bad_input_XXXXXX").string();
+        ASSERT_NE(mkdtemp(&pattern[0]), nullptr);
+        root_ = pattern;
+        const struct {
+            const char* tty;
+            const char* vendor;
+            const char* driver;
+        } adapters[] = {{"ttyUSB0", "067b", "pl2303"}, {"ttyUSB1", "0403", "ftdi_sio"}, {"ttyUSB2", "067b", "pl2303"}};
+        int n = 0;
+        for (const auto& a : adapters) {
+            const fs::path usb = root_ / "sys/devices/pci0000:00/usb1" / ("1-" + std::to_string(++n));
+            write_file(usb / "idVendor", std::string(a.vendor) + "\n");
+            write_file(usb / "idProduct", "2303\n");
+            const fs::path port = usb / ("1-" + std::to_string(n) + ":1.0") / a.tty;
+            const fs::path driver = root_ / "sys/bus/usb-serial/drivers" / a.driver;
+            fs::create_directories(port);
+            fs::create_directories(driver);
+            fs::create_directory_symlink(driver, port / "driver");
+            add_tty(a.tty, port);
+        }
+        for (const char* uart : {"ttyS0", "ttyS1"}) {
+            add_tty(uart, root_ / "sys/devices/platform/serial8250" / uart);
+            write_file(root_ / "sys/class/tty" / uart / "type", "4\n");
+        }
+        port_device::set_sysfs_root(root_.c_str());
+    }
+    void TearDown() override {
+        port_device::set_sysfs_root(nullptr);
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+
+private:
+    void add_tty(const std::string& name, const fs::path& device) {
+        fs::create_directories(device / "tty" / name);
+        fs::create_directories(root_ / "sys/class/tty");
+        fs::create_directory_symlink(device / "tty" / name, root_ / "sys/class/tty" / name);
+        fs::create_directory_symlink(device, device / "tty" / name / "device");
+    }
+    fs::path root_;
+};
+
+const ::testing::Environment* const sysfs_environment = ::testing::AddGlobalTestEnvironment(new sysfs_ports);
+#endif
 
 bool scanned = false;
 
@@ -100,6 +167,9 @@ TEST(port_device_bad_input, bad_calls_after_a_scan_give_their_result_and_corrupt
     const int entries = port_device_scan();
     ASSERT_GE(entries, 0);
     ASSERT_LE(entries, 100);
+#if defined(BAD_INPUT_SYSFS_FIXTURE)
+    ASSERT_EQ(entries, 5) << "the fixture's five ports";
+#endif
     const module_view table = view_table();
     ASSERT_EQ(table.count, entries);
 
