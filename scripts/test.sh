@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds every flavour and runs every test: native, native under sanitizers, and the Windows
-# builds under Wine (32-bit where this machine can start 32-bit programs, 64-bit always).
+# builds under Wine (32-bit where this machine can start 32-bit programs, 64-bit always),
+# and a short run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -18,6 +19,10 @@ for preset in native sanitize win32 win64; do
     failed+=("$preset")
   fi
 done
+
+# A short smoke run of every fuzz target; scripts/fuzz.sh SECONDS runs them longer.
+echo "=== fuzz"
+scripts/fuzz.sh 20 || failed+=(fuzz)
 
 if [ ${#failed[@]} -ne 0 ]; then
   echo "FAILED: ${failed[*]}"
