@@ -31,6 +31,8 @@ bool stream_left() { return port.next < port.chunks.size(); }
 // The scripted port, linked in place of the operating system's.
 namespace rs232 {
 
+const int serial_io_idle_wait_ms = 10;
+
 int serial_io_open(int, int) {
     if (port.open) std::abort();  // the library opens a port only once at a time here
     port.open = true;

@@ -2,8 +2,9 @@
 // Opening a port that is already open closes it first and opens it afresh (pending data is lost).
 // A port that disappears while open (unplugged, hung up) is released at once; lines that were
 // complete before that are still delivered, after them rs_size stays 0 and rs_gets -1 until
-// rs_close. Every rs_size call that returns 0 has waited about idle_wait_ms, so callers that poll
-// in a loop do not keep a processor busy.
+// rs_close. Every rs_size call that returns 0 has waited serial_io_idle_wait_ms, or until a key
+// press where the platform watches the keyboard too, so callers that poll in a loop do not keep
+// a processor busy.
 #include "rs232.h"
 
 #include <chrono>
@@ -13,7 +14,7 @@
 
 namespace {
 
-enum { slot_count = 8, idle_wait_ms = 10 };
+enum { slot_count = 8 };
 
 struct open_port {
     bool in_use;
@@ -114,7 +115,7 @@ RS232_API short rs_size(unsigned short port) {
             ready = rs232::assembler_ready(&slot->received);
         }
         while (ready == 0 && !slot->lost) {
-            const int remaining = idle_wait_ms - milliseconds_since(start);
+            const int remaining = rs232::serial_io_idle_wait_ms - milliseconds_since(start);
             if (remaining <= 0) {
                 break;
             }
@@ -130,7 +131,7 @@ RS232_API short rs_size(unsigned short port) {
         }
     }
     if (ready == 0) {
-        const int remaining = idle_wait_ms - milliseconds_since(start);
+        const int remaining = rs232::serial_io_idle_wait_ms - milliseconds_since(start);
         if (remaining > 0 && (slot == nullptr || slot->lost)) {
             rs232::serial_io_sleep(remaining);
         }

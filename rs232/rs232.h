@@ -22,8 +22,9 @@ enum { rs_line_buffer_size = 256 };
 // Opens COM<port> at baud_rate, 8 data bits, no parity, one stop bit; -1 when it cannot be opened, else 0.
 // A port that is already open is closed and opened afresh.
 RS232_API short rs_open(unsigned short port, int baud_rate);
-// Length of the next line when one is ready for rs_gets; else 0 after waiting up to about 10 ms for
-// data. 0 for a closed port, and for a lost (unplugged) one once its complete lines are taken.
+// Length of the next line when one is ready for rs_gets; else 0 after waiting briefly for data:
+// about 10 ms on Windows; up to 50 ms on Linux, where a key press on standard input ends the wait
+// at once. 0 for a closed port, and for a lost (unplugged) one once its complete lines are taken.
 RS232_API short rs_size(unsigned short port);
 // Moves the next line into buffer (rs_line_buffer_size bytes), terminated; returns its length, or -1
 // (buffer then holds "") when none is ready.

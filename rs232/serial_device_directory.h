@@ -8,4 +8,8 @@ namespace rs232 {
 // does not fit (the setting is then unchanged).
 int set_device_directory(const char* path);
 
+// Makes the next wait look at standard input afresh, for tests that replace it after waits have
+// already decided whether it can bring key presses.
+void watch_keyboard_afresh();
+
 }  // namespace rs232

@@ -3,8 +3,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -60,7 +60,77 @@ int set_raw_8n1(int fd, speed_t speed) {
     return tcsetattr(fd, TCSANOW, &settings);
 }
 
+// Standard input joins every wait while a key press may arrive on it, so a caller that polls the
+// keyboard and the port in turn (the position reader) answers a key at once although an idle
+// wait is long. It is left out for good once the input has ended or when it is of a kind that is
+// always readable (a file, /dev/null), and left out while it holds bytes nobody has read yet, so
+// a caller that never reads the keyboard is not woken over and over.
+int keyboard_state = 0;  // 0 not looked at yet, 1 watched, -1 never watched
+
+bool keyboard_joins_wait() {
+    if (keyboard_state == 0) {
+        struct stat input;
+        const bool watchable = fstat(STDIN_FILENO, &input) == 0 &&
+                               ((S_ISCHR(input.st_mode) && isatty(STDIN_FILENO)) || S_ISFIFO(input.st_mode) ||
+                                S_ISSOCK(input.st_mode));
+        keyboard_state = watchable ? 1 : -1;
+    }
+    if (keyboard_state < 0) {
+        return false;
+    }
+    int unread = 0;
+    if (ioctl(STDIN_FILENO, FIONREAD, &unread) != 0) {
+        keyboard_state = -1;
+        return false;
+    }
+    return unread == 0;
+}
+
+// An input that hung up with nothing left to read has ended: stop watching it.
+void note_keyboard_events(short events) {
+    if ((events & (POLLHUP | POLLERR | POLLNVAL)) == 0) {
+        return;
+    }
+    int unread = 0;
+    if ((events & POLLNVAL) != 0 || ioctl(STDIN_FILENO, FIONREAD, &unread) != 0 || unread == 0) {
+        keyboard_state = -1;
+    }
+}
+
+// Waits on the device (none when device < 0) and the keyboard: 1 when the device is readable or a
+// signal came, 0 when the time passed or a key arrived, -1 when the device is unusable.
+int wait_for_device_or_key(int device, int timeout_ms) {
+    pollfd entries[2];
+    entries[0].fd = device;  // poll skips a negative descriptor
+    entries[0].events = POLLIN;
+    entries[0].revents = 0;
+    nfds_t count = 1;
+    if (keyboard_joins_wait()) {
+        entries[1].fd = STDIN_FILENO;
+        entries[1].events = POLLIN;
+        entries[1].revents = 0;
+        count = 2;
+    }
+    const int result = poll(entries, count, timeout_ms < 0 ? 0 : timeout_ms);
+    if (result < 0) {
+        return errno == EINTR ? 1 : -1;  // a signal: let the caller look and wait again
+    }
+    if (count == 2) {
+        note_keyboard_events(entries[1].revents);
+    }
+    if (device >= 0 && entries[0].revents != 0) {
+        return (entries[0].revents & POLLNVAL) != 0 ? -1 : 1;
+    }
+    return 0;
+}
+
 }  // namespace
+
+const int serial_io_idle_wait_ms = 50;
+
+void watch_keyboard_afresh() {
+    keyboard_state = 0;
+}
 
 int set_device_directory(const char* path) {
     if (path == nullptr) {
@@ -98,18 +168,7 @@ int serial_io_open(int port_number, int baud_rate) {
 }
 
 int serial_io_wait(int device, int timeout_ms) {
-    pollfd entry;
-    entry.fd = device;
-    entry.events = POLLIN;
-    entry.revents = 0;
-    const int result = poll(&entry, 1, timeout_ms < 0 ? 0 : timeout_ms);
-    if (result < 0) {
-        return errno == EINTR ? 1 : -1;  // a signal: let the caller look and wait again
-    }
-    if (result > 0 && (entry.revents & POLLNVAL) != 0) {
-        return -1;
-    }
-    return result > 0 ? 1 : 0;
+    return wait_for_device_or_key(device, timeout_ms);
 }
 
 int serial_io_read(int device, char* buffer, int size) {
@@ -138,13 +197,8 @@ void serial_io_close(int device) {
 }
 
 void serial_io_sleep(int ms) {
-    if (ms <= 0) {
-        return;
-    }
-    timespec pause;
-    pause.tv_sec = ms / 1000;
-    pause.tv_nsec = static_cast<long>(ms % 1000) * 1000000L;
-    while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
+    if (ms > 0) {
+        wait_for_device_or_key(-1, ms);
     }
 }
 

@@ -133,6 +133,9 @@ void cancel(windows_port* port, OVERLAPPED* state) {
 
 }  // namespace
 
+// Keyboard input does not end these waits, so they stay short enough for Esc to answer at once.
+const int serial_io_idle_wait_ms = 10;
+
 int serial_io_wait(int device, int timeout_ms) {
     windows_port* port = device_at(device);
     if (port == nullptr) {

@@ -14,6 +14,8 @@ void reset() { script = port_script(); }
 
 namespace rs232 {
 
+const int serial_io_idle_wait_ms = 10;
+
 using fake_serial::script;
 
 int serial_io_open(int port_number, int baud_rate) {

@@ -1,12 +1,16 @@
 // The Linux library end to end over a real pseudo-terminal opened as COM33.
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "pty_fixture.h"
 #include "rs232.h"
+#include "serial_io.h"
 
 namespace {
 
@@ -21,7 +25,7 @@ double cpu_seconds() {
 
 // Calls rs_size until a line is ready; its size, or 0 after about two seconds.
 short size_within_two_seconds(unsigned short port) {
-    for (int call = 0; call < 200; ++call) {
+    for (int call = 0; call < 2000 / rs232::serial_io_idle_wait_ms; ++call) {
         const short size = rs_size(port);
         if (size != 0) return size;
     }
@@ -44,6 +48,10 @@ idle_measure measure_idle_calls(unsigned short port, int calls) {
     m.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return m;
 }
+
+// Enough idle calls to take about a second and a half.
+const int idle_calls = 1500 / rs232::serial_io_idle_wait_ms;
+const double idle_seconds = idle_calls * rs232::serial_io_idle_wait_ms / 1000.0;
 
 class rs232_pty : public pty_port {
 protected:
@@ -79,12 +87,12 @@ TEST_F(rs232_pty, bytes_pass_unchanged_in_raw_mode) {
     EXPECT_EQ(read(master, echo, sizeof echo), -1) << "the port echoed received bytes back";
 }
 
-TEST_F(rs232_pty, quiet_port_waits_about_ten_ms_per_call_without_busy_cpu) {
+TEST_F(rs232_pty, quiet_port_waits_its_idle_time_per_call_without_busy_cpu) {
     ASSERT_EQ(rs_open(com33, 38400), 0);
-    const idle_measure m = measure_idle_calls(com33, 100);
+    const idle_measure m = measure_idle_calls(com33, idle_calls);
     EXPECT_FALSE(m.got_line);
-    EXPECT_GE(m.wall, 0.5);
-    EXPECT_LE(m.wall, 2.0);
+    EXPECT_GE(m.wall, 0.5 * idle_seconds);
+    EXPECT_LE(m.wall, 2.0 * idle_seconds);
     EXPECT_LT(m.cpu, 0.2);
 }
 
@@ -96,15 +104,68 @@ TEST_F(rs232_pty, hang_up_gives_no_lines_and_no_spinning) {
     EXPECT_STREQ(line, "before");
     close_master();
     // After the hang-up nothing comes, and every call still waits instead of returning at once.
-    const idle_measure m = measure_idle_calls(com33, 100);
+    const idle_measure m = measure_idle_calls(com33, idle_calls);
     EXPECT_FALSE(m.got_line);
-    EXPECT_GE(m.wall, 0.5);
-    EXPECT_LE(m.wall, 2.0);
+    EXPECT_GE(m.wall, 0.5 * idle_seconds);
+    EXPECT_LE(m.wall, 2.0 * idle_seconds);
     EXPECT_LT(m.cpu, 0.2);
     EXPECT_EQ(rs_gets(com33, line), -1);
     EXPECT_STREQ(line, "");
     EXPECT_EQ(rs_close(com33), 0);
     EXPECT_EQ(rs_close(com33), -1);
+}
+
+// Standard input as the position reader has it, a pipe the test writes keys into, in a child
+// process so that the library meets this input first. Returns the child's exit status:
+// 0 when every expectation held, else the number of the one that failed.
+int run_with_keyboard_pipe(unsigned short port, int (*check)(unsigned short port, int keyboard)) {
+    int keys[2];
+    if (pipe(keys) != 0) return -1;
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(keys[0], STDIN_FILENO);
+        close(keys[0]);
+        rs232::watch_keyboard_afresh();
+        _exit(rs_open(port, 38400) == 0 ? check(port, keys[1]) : 100);
+    }
+    close(keys[0]);
+    close(keys[1]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+double seconds_of_one_idle_call(unsigned short port) {
+    const auto start = std::chrono::steady_clock::now();
+    if (rs_size(port) != 0) return -1;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+TEST_F(rs232_pty, a_key_press_ends_an_idle_wait_at_once) {
+    const int status = run_with_keyboard_pipe(com33, [](unsigned short port, int keyboard) {
+        const double full = rs232::serial_io_idle_wait_ms / 1000.0;
+        if (seconds_of_one_idle_call(port) < 0.5 * full) return 1;  // nothing typed: the whole wait
+        std::thread typist([keyboard] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            if (write(keyboard, "x", 1) != 1) _exit(2);
+        });
+        const double woken_after = seconds_of_one_idle_call(port);  // a key arrives: at once
+        typist.join();
+        if (woken_after > 0.5 * full) return 3;
+        // The key stays unread: later waits must not end at once over and over.
+        for (int call = 0; call < 5; ++call) {
+            if (seconds_of_one_idle_call(port) < 0.5 * full) return 4;
+        }
+        char key;
+        if (read(STDIN_FILENO, &key, 1) != 1) return 5;
+        close(keyboard);  // input ends: one early wake at most, then full waits again
+        seconds_of_one_idle_call(port);
+        for (int call = 0; call < 5; ++call) {
+            if (seconds_of_one_idle_call(port) < 0.5 * full) return 6;
+        }
+        return 0;
+    });
+    EXPECT_EQ(status, 0);
 }
 
 TEST_F(rs232_pty, port_is_held_exclusively_and_released_by_close) {
