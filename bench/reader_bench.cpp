@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "usb_serial_sysfs.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -33,11 +35,6 @@ double now_ms() {
     return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_nsec) / 1e6;
 }
 
-void write_file(const fs::path& path, const std::string& text) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
-
 // A Prolific adapter on ttyUSB0 (COM33), and dev/ttyUSB0 linked to a pseudo-terminal we hold.
 struct world {
     fs::path dir;
@@ -48,20 +45,7 @@ bool make_world(world* w) {
     std::string pattern = (fs::temp_directory_path() / "reader_bench_XXXXXX").string();
     if (mkdtemp(&pattern[0]) == nullptr) return false;
     w->dir = pattern;
-    const fs::path root = w->dir / "root";
-    const fs::path usb = root / "sys/devices/pci0000:00/0000:00:14.0/usb1/1-1";
-    const fs::path port = usb / "1-1:1.0/ttyUSB0";
-    const fs::path driver = root / "sys/bus/usb-serial/drivers/pl2303";
-    write_file(usb / "idVendor", "067b\n");
-    write_file(usb / "idProduct", "2303\n");
-    write_file(usb / "manufacturer", "Prolific Technology Inc.\n");
-    write_file(usb / "1-1:1.0/bInterfaceNumber", "00\n");
-    fs::create_directories(port / "tty/ttyUSB0");
-    fs::create_directories(driver);
-    fs::create_directory_symlink(driver, port / "driver");
-    fs::create_directories(root / "sys/class/tty");
-    fs::create_directory_symlink(port / "tty/ttyUSB0", root / "sys/class/tty/ttyUSB0");
-    fs::create_directory_symlink(port, port / "tty/ttyUSB0/device");
+    e2e::make_usb_serial_sysfs(w->dir / "root", e2e::usb_adapter::prolific);
     fs::create_directories(w->dir / "dev");
     w->master = posix_openpt(O_RDWR | O_NOCTTY);
     if (w->master < 0 || grantpt(w->master) != 0 || unlockpt(w->master) != 0) return false;

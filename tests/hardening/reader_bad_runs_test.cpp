@@ -12,6 +12,7 @@
 #include <string>
 
 #include "child_process.h"
+#include "usb_serial_sysfs.h"
 
 namespace {
 
@@ -22,28 +23,6 @@ const std::string banner = "GPS Latitude,Longitude read test software\n\n";
 const std::string prompt = "[hit return key to continue]\n";
 const std::string not_found = banner + "Error: GPS com_port not found.\n" + prompt;
 const std::string cannot_open = banner + "com_port=33 , baud_rate=38400\nError: COM33 cannot open.\n" + prompt;
-
-void write_file(const fs::path& path, const std::string& text) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-// A Prolific adapter on ttyUSB0 (COM33).
-void make_prolific_sysfs(const fs::path& root) {
-    const fs::path usb = root / "sys/devices/pci0000:00/0000:00:14.0/usb1/1-1";
-    const fs::path port = usb / "1-1:1.0/ttyUSB0";
-    const fs::path driver = root / "sys/bus/usb-serial/drivers/pl2303";
-    write_file(usb / "idVendor", "067b\n");
-    write_file(usb / "idProduct", "2303\n");
-    write_file(usb / "manufacturer", "Prolific Technology Inc.\n");
-    write_file(usb / "1-1:1.0/bInterfaceNumber", "00\n");
-    fs::create_directories(port / "tty/ttyUSB0");
-    fs::create_directories(driver);
-    fs::create_directory_symlink(driver, port / "driver");
-    fs::create_directories(root / "sys/class/tty");
-    fs::create_directory_symlink(port / "tty/ttyUSB0", root / "sys/class/tty/ttyUSB0");
-    fs::create_directory_symlink(port, port / "tty/ttyUSB0/device");
-}
 
 enum class world { no_root, root_is_file, node_is_file, node_is_dev_null, node_is_directory };
 
@@ -80,18 +59,18 @@ TEST_P(reader_bad_runs, ends_with_its_message_and_status_1) {
         root = dir_ / "missing";
         break;
     case world::root_is_file:
-        write_file(root, "not a folder\n");
+        e2e::write_file(root, "not a folder\n");
         break;
     case world::node_is_file:
-        make_prolific_sysfs(root);
-        write_file(dir_ / "dev/ttyUSB0", "$GPGGA,101500.00,3723.2475,S,12158.3416,W,1,07,1.1,12.0,M,-25.0,M,,*76\r\n");
+        e2e::make_usb_serial_sysfs(root, e2e::usb_adapter::prolific);
+        e2e::write_file(dir_ / "dev/ttyUSB0", "$GPGGA,101500.00,3723.2475,S,12158.3416,W,1,07,1.1,12.0,M,-25.0,M,,*76\r\n");
         break;
     case world::node_is_dev_null:
-        make_prolific_sysfs(root);
+        e2e::make_usb_serial_sysfs(root, e2e::usb_adapter::prolific);
         fs::create_symlink("/dev/null", dir_ / "dev/ttyUSB0");
         break;
     case world::node_is_directory:
-        make_prolific_sysfs(root);
+        e2e::make_usb_serial_sysfs(root, e2e::usb_adapter::prolific);
         fs::create_directories(dir_ / "dev/ttyUSB0");
         break;
     }
@@ -118,11 +97,11 @@ TEST(reader_interrupted, a_quiet_wait_ends_on_sigint_and_sigterm) {
         std::string pattern = (fs::temp_directory_path() / "reader_quiet_XXXXXX").string();
         ASSERT_NE(mkdtemp(&pattern[0]), nullptr);
         const fs::path dir = pattern;
-        make_prolific_sysfs(dir / "root");
+        e2e::make_usb_serial_sysfs(dir / "root", e2e::usb_adapter::prolific);
         fs::create_directories(dir / "dev");
         e2e::child simulator, reader;
         const std::string rmc = "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\n";
-        write_file(dir / "rmc.nmea", rmc);
+        e2e::write_file(dir / "rmc.nmea", rmc);
         ASSERT_TRUE(e2e::start({GPS_SIMULATOR, "--link", (dir / "dev/ttyUSB0").string(), "--replay",
                                 (dir / "rmc.nmea").string(), "--interval-ms", "50", "--repeat"},
                                false, &simulator));

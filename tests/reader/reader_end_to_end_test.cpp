@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "child_process.h"
+#include "usb_serial_sysfs.h"
 
 namespace {
 
@@ -35,35 +36,6 @@ const std::string gsv = "$GPGSV,2,1,08,01,40,083,46,02,17,308,41,12,07,344,39,14
 
 std::string raw(const std::string& text) { return "GPS Raw log: <" + text + ">\n"; }
 
-void write_file(const fs::path& path, const std::string& text) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-enum class adapter { prolific, ftdi };
-
-// A sysfs tree with one USB serial adapter on ttyUSB0 (COM33), laid out as the kernel does.
-void make_sysfs(const fs::path& root, adapter kind) {
-    const bool prolific = kind == adapter::prolific;
-    const fs::path usb = root / "sys/devices/pci0000:00/0000:00:14.0/usb1/1-1";
-    const fs::path interface = usb / "1-1:1.0";
-    const fs::path port = interface / "ttyUSB0";
-    const fs::path driver = root / "sys/bus/usb-serial/drivers" / (prolific ? "pl2303" : "ftdi_sio");
-    write_file(usb / "idVendor", prolific ? "067b\n" : "0403\n");
-    write_file(usb / "idProduct", prolific ? "2303\n" : "6001\n");
-    write_file(usb / "bcdDevice", "0300\n");
-    write_file(usb / "product", prolific ? "USB-Serial Controller\n" : "FT232R USB UART\n");
-    write_file(usb / "manufacturer", prolific ? "Prolific Technology Inc.\n" : "FTDI\n");
-    write_file(usb / "serial", "A1B2C3\n");
-    write_file(interface / "bInterfaceNumber", "00\n");
-    fs::create_directories(port / "tty/ttyUSB0");
-    fs::create_directories(driver);
-    fs::create_directory_symlink(driver, port / "driver");
-    fs::create_directories(root / "sys/class/tty");
-    fs::create_directory_symlink(port / "tty/ttyUSB0", root / "sys/class/tty/ttyUSB0");
-    fs::create_directory_symlink(port, port / "tty/ttyUSB0/device");
-}
-
 // One step of what the test does while the reader runs.
 struct step {
     enum kind_type { until, pause, alive, keys, end_input, simulator_ends } kind;
@@ -79,7 +51,7 @@ step simulator_ends() { return {step::simulator_ends, "", 0}; }
 
 struct run_case {
     const char* name;
-    adapter kind;
+    e2e::usb_adapter kind;
     bool device_node;                     // the simulator links dev/ttyUSB0 to its pty
     std::string stream;                   // the lines the simulator sends, one per \n
     std::vector<std::string> simulator_args;
@@ -97,32 +69,32 @@ std::vector<run_case> run_cases() {
     const std::string long_gga = "$GPGGA," + std::string(293, 'A');
     const std::string binary_gga = "$GPGGA,\x80\xff,,\x01";
     return {
-        {"position_after_three_without_fix", adapter::prolific, true,
+        {"position_after_three_without_fix", e2e::usb_adapter::prolific, true,
          no_fix + "\n" + rmc + "\n" + no_fix + "\n" + gsv + "\n" + no_fix + "\n" + fix_sw + "\n", fast,
          {until(prompt), pause(100), alive(), keys("\n")},
          banner + port33 + raw(no_fix) + data_error + raw(no_fix) + data_error + raw(no_fix) + data_error + raw(fix_sw) +
              fix_sw_result + prompt,
          0},
-        {"fix_quality_0", adapter::prolific, true, rmc + "\n" + fix_q0 + "\n", fast, {until(prompt), end_input()},
+        {"fix_quality_0", e2e::usb_adapter::prolific, true, rmc + "\n" + fix_q0 + "\n", fast, {until(prompt), end_input()},
          banner + port33 + raw(fix_q0) + "Warning: GPS cannot get current location now.\n" +
              "\nResult: lat=48.117300,lng=11.516667\n" + prompt,
          0},
-        {"rmc_and_gsv_only_until_escape", adapter::prolific, true, rmc + "\n" + gsv + "\n", repeating,
+        {"rmc_and_gsv_only_until_escape", e2e::usb_adapter::prolific, true, rmc + "\n" + gsv + "\n", repeating,
          {until(port33), pause(300), alive(), keys(escape)}, banner + port33, 0},
-        {"another_key_is_ignored", adapter::prolific, true, rmc + "\n" + gsv + "\n", repeating,
+        {"another_key_is_ignored", e2e::usb_adapter::prolific, true, rmc + "\n" + gsv + "\n", repeating,
          {until(port33), keys("x"), pause(300), alive(), keys(escape)}, banner + port33, 0},
-        {"no_prolific_adapter", adapter::ftdi, true, fix_sw + "\n", fast,
+        {"no_prolific_adapter", e2e::usb_adapter::ftdi, true, fix_sw + "\n", fast,
          {until(prompt), pause(200), alive(), keys("\n")}, banner + "Error: GPS com_port not found.\n" + prompt, 1},
-        {"port_without_device_node", adapter::prolific, false, "", {}, {until(prompt), end_input()},
+        {"port_without_device_node", e2e::usb_adapter::prolific, false, "", {}, {until(prompt), end_input()},
          banner + port33 + "Error: COM33 cannot open.\n" + prompt, 1},
-        {"unplugged_while_reading", adapter::prolific, true, no_fix + "\n" + rmc + "\n",
+        {"unplugged_while_reading", e2e::usb_adapter::prolific, true, no_fix + "\n" + rmc + "\n",
          {"--interval-ms", "300", "--hold-ms", "0"},
          {until(data_error), simulator_ends(), pause(300), alive(), keys(escape)}, banner + port33 + raw(no_fix) + data_error,
          0},
-        {"line_of_300_characters", adapter::prolific, true, long_gga + "\n" + fix_sw + "\n", fast,
+        {"line_of_300_characters", e2e::usb_adapter::prolific, true, long_gga + "\n" + fix_sw + "\n", fast,
          {until(prompt), end_input()},
          banner + port33 + raw(long_gga.substr(0, 255)) + data_error + raw(fix_sw) + fix_sw_result + prompt, 0},
-        {"binary_garbage_between_lines", adapter::prolific, true,
+        {"binary_garbage_between_lines", e2e::usb_adapter::prolific, true,
          std::string("\x01\x02\xff\xfe\x80\x7f\n") + no_fix + "\n" + std::string("\0\0\xc3\xa9garbage\x1b[2J\n", 15) +
              "\xff\xfe" + fix_sw + "\n" + binary_gga + "\n" + fix_sw + "\n",
          fast, {until(prompt), end_input()},
@@ -153,9 +125,9 @@ protected:
 
 TEST_P(reader_end_to_end, prints_exactly_and_ends_with_the_right_status) {
     const run_case& c = GetParam();
-    make_sysfs(dir_ / "root", c.kind);
+    e2e::make_usb_serial_sysfs(dir_ / "root", c.kind);
     if (c.device_node) {
-        write_file(dir_ / "stream.nmea", c.stream);
+        e2e::write_file(dir_ / "stream.nmea", c.stream);
         std::vector<std::string> args = {GPS_SIMULATOR, "--link", (dir_ / "dev/ttyUSB0").string(), "--replay",
                                          (dir_ / "stream.nmea").string()};
         args.insert(args.end(), c.simulator_args.begin(), c.simulator_args.end());
