@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake make g++ libgtest-dev googletest libbenchmark-dev
-  clang libclang-rt-14-dev valgrind
+  clang libclang-rt-14-dev valgrind python3
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine wine64 wine32:i386
 )
